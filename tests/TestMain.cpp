@@ -1,0 +1,10 @@
+#include <juce_events/juce_events.h>
+
+#include <gtest/gtest.h>
+
+int main (int argc, char** argv)
+{
+    ::testing::InitGoogleTest (&argc, argv);
+    const juce::ScopedJuceInitialiser_GUI juce;
+    return RUN_ALL_TESTS();
+}
