@@ -87,7 +87,7 @@ private:
     std::atomic<float>* eqParameter = nullptr;
 
     std::unique_ptr<juce::dsp::Oversampling<float>> oversampler;
-    int oversamplingOrder = 1;
+    std::atomic<int> oversamplingOrder { 1 };
 
     juce::dsp::Gain<float> inputGain;
     juce::dsp::Gain<float> outputGain;
@@ -102,5 +102,45 @@ public:
     juce::AudioProcessorValueTreeState apvts;
 
 private:
+    enum class GainSource
+    {
+        none,
+        input,
+        output
+    };
+
+    // Runs a function on the message thread; triggers that arrive before it runs collapse
+    // into one call, and a pending call is dropped when its owner goes.
+    class MessageThreadCall final : private juce::AsyncUpdater
+    {
+    public:
+        explicit MessageThreadCall (std::function<void()> functionToCall)
+            : function (std::move (functionToCall)) {}
+
+        ~MessageThreadCall() override { cancelPendingUpdate(); }
+
+        void trigger() { triggerAsyncUpdate(); }
+
+    private:
+        void handleAsyncUpdate() override { function(); }
+
+        std::function<void()> function;
+    };
+
+    void requestGainMirror (GainSource source);
+    void applyGainMirror();
+    void appendMissingParameters (juce::ValueTree& newState) const;
+
+    // A block only tries this and plays silence while a new oversampling order is being
+    // built, so the audio thread never waits and never sees a half-built chain.
+    juce::SpinLock chainLock;
+
+    // Keeps the gain mirror's writes to the state tree apart from state save and restore,
+    // which may run on any host thread.
+    juce::CriticalSection stateLock;
+
+    std::atomic<GainSource> pendingMirrorSource { GainSource::none };
+    MessageThreadCall gainMirror { [this] { applyGainMirror(); } };
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (KorvelAudioProcessor)
 };
