@@ -180,6 +180,8 @@ KorvelAudioProcessorEditor::KorvelAudioProcessorEditor (KorvelAudioProcessor& p,
     addOversamplingBox();
     addLogoAndTitle();
 
+    // On Linux the framework draws no glyphs at all for a typeface it cannot find, and few
+    // Linux systems have Futura; there the default sans-serif typeface stays.
     if (isTypefaceInstalled ("Futura"))
         juce::LookAndFeel::getDefaultLookAndFeel().setDefaultSansSerifTypefaceName ("Futura");
 

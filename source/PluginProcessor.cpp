@@ -160,7 +160,10 @@ KorvelAudioProcessor::KorvelAudioProcessor()
     apvts.addParameterListener ("over", this);
 }
 
-KorvelAudioProcessor::~KorvelAudioProcessor() = default;
+KorvelAudioProcessor::~KorvelAudioProcessor()
+{
+    teardownLock = std::make_unique<juce::MessageManagerLock>();
+}
 
 juce::AudioProcessorValueTreeState::ParameterLayout KorvelAudioProcessor::createParameterLayout()
 {

@@ -98,6 +98,11 @@ private:
     // The block size the chain was last prepared for: longer host blocks are cut to it.
     int preparedBlockSize = 0;
 
+    // Held from the destructor's start until apvts and the gain mirror are gone: an LV2 host
+    // destroys the plug-in on its own thread while the plug-in's message thread may be inside
+    // the parameter flush timer or the mirror.
+    std::unique_ptr<juce::MessageManagerLock> teardownLock;
+
 public:
     juce::AudioProcessorValueTreeState apvts;
 
