@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MessageLoop.h"
+#include "ParameterAccess.h"
 #include "PluginEditor.h"
 
 #include <gtest/gtest.h>
@@ -104,22 +105,6 @@ inline juce::ImageComponent& titleOf (juce::Component& editor)
 inline void drainMessageLoop()
 {
     runMessageLoopFor (20);
-}
-
-inline juce::RangedAudioParameter& parameter (KorvelAudioProcessor& processor, const juce::String& id)
-{
-    return *processor.apvts.getParameter (id);
-}
-
-inline void setPlainValue (KorvelAudioProcessor& processor, const juce::String& id, float plainValue)
-{
-    auto& p = parameter (processor, id);
-    p.setValueNotifyingHost (p.convertTo0to1 (plainValue));
-}
-
-inline float plainValue (KorvelAudioProcessor& processor, const juce::String& id)
-{
-    return processor.apvts.getRawParameterValue (id)->load();
 }
 
 // Counts the gestures that reach the host, as a host's own listener would.

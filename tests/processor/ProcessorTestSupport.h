@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ParameterAccess.h"
 #include "PluginProcessor.h"
 
 #include <array>
@@ -12,18 +13,6 @@ namespace korvel::test
 {
 constexpr double defaultSampleRate = 44100.0;
 constexpr int defaultBlockSize = 512;
-
-inline juce::RangedAudioParameter& parameter (KorvelAudioProcessor& processor, const juce::String& id)
-{
-    return *processor.apvts.getParameter (id);
-}
-
-// Goes through the parameter object, as an automation lane or an editor control would.
-inline void setPlainValue (KorvelAudioProcessor& processor, const juce::String& id, float plainValue)
-{
-    auto& p = parameter (processor, id);
-    p.setValueNotifyingHost (p.convertTo0to1 (plainValue));
-}
 
 inline void setAlgorithm (KorvelAudioProcessor& processor, DistortionAlgorithm algorithm)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MessageLoop.h"
+#include "ParameterAccess.h"
 #include "PluginProcessor.h"
 
 #include <gtest/gtest.h>
@@ -20,22 +21,6 @@ namespace korvel::test
 {
 constexpr double sampleRate = 48000.0;
 constexpr int blockSize = 256;
-
-inline juce::RangedAudioParameter& parameter (KorvelAudioProcessor& processor, const juce::String& id)
-{
-    return *processor.apvts.getParameter (id);
-}
-
-inline void setPlainValue (KorvelAudioProcessor& processor, const juce::String& id, float plainValue)
-{
-    auto& p = parameter (processor, id);
-    p.setValueNotifyingHost (p.convertTo0to1 (plainValue));
-}
-
-inline float plainValue (KorvelAudioProcessor& processor, const juce::String& id)
-{
-    return processor.apvts.getRawParameterValue (id)->load();
-}
 
 // A gain's position on its 0.01 dB grid, 0 at -24 dB: the grid points are not exact negations
 // of each other in float arithmetic, but their indices are.
