@@ -254,7 +254,9 @@ void KorvelAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         return;
 
     // Some hosts send blocks longer than they prepared for; the oversampler and the ramps
-    // are sized for the prepared maximum, so such a block runs as consecutive chunks.
+    // are sized for the prepared maximum, so such a block runs as consecutive chunks. An
+    // empty block makes no chunk: with no sample to ramp on, the stored shelf gains stay
+    // true to the coefficients in use.
     juce::dsp::AudioBlock<float> block (buffer);
     const auto chunkSize = static_cast<size_t> (preparedBlockSize);
 
@@ -284,11 +286,6 @@ void KorvelAudioProcessor::processChunk (juce::dsp::AudioBlock<float> block, int
 
 void KorvelAudioProcessor::processTiltEqualiser (juce::dsp::AudioBlock<float> block)
 {
-    // An empty chunk has no sample to ramp on; keeping the stored gains keeps them true to
-    // the coefficients in use.
-    if (block.getNumSamples() == 0)
-        return;
-
     const auto tilt = eqParameter->load();
 
     processShelf (filters.lowShelf, &juce::dsp::IIR::ArrayCoefficients<float>::makeLowShelf, filters.sampleRate,
