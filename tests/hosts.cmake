@@ -4,6 +4,7 @@
 
 find_program(KORVEL_XVFB_RUN xvfb-run)
 find_program(KORVEL_NM nm)
+find_program(KORVEL_LV2_VALIDATE lv2_validate)
 find_program(KORVEL_ARDOUR_LUA NAMES ardour7-lua)
 find_program(KORVEL_ARDOUR_VST3_SCANNER ardour-vst3-scanner PATHS /usr/lib/ardour7)
 
@@ -98,11 +99,15 @@ set_tests_properties(hosts.ardour PROPERTIES
     TIMEOUT 1800
     LABELS "hosts;display;ardour")
 
-# What the hosts' loaders see: the LV2 binary's exported symbols and the VST3 bundle's layout.
+# What the hosts' loaders see: the LV2 binary's exported symbols, the VST3 bundle's layout and
+# the LV2 metadata as the LV2 project's own validator reads it.
 add_test(NAME hosts.lv2-exports
     COMMAND "${CMAKE_COMMAND}" -Dcheck=lv2-exports "-Dnm=${KORVEL_NM}" "-Dbinary=$<TARGET_FILE:Korvel_LV2>"
             -P "${CMAKE_CURRENT_LIST_DIR}/hosts/CheckBundles.cmake")
 add_test(NAME hosts.vst3-bundle
     COMMAND "${CMAKE_COMMAND}" -Dcheck=vst3-bundle "-Dnm=${KORVEL_NM}" "-Dbundle=$<TARGET_FILE_DIR:Korvel_VST3>/../.."
             -P "${CMAKE_CURRENT_LIST_DIR}/hosts/CheckBundles.cmake")
-set_tests_properties(hosts.lv2-exports hosts.vst3-bundle PROPERTIES LABELS hosts)
+add_test(NAME hosts.lv2-validate
+    COMMAND "${CMAKE_COMMAND}" -Dcheck=lv2-validate "-Dlv2_validate=${KORVEL_LV2_VALIDATE}" "-Dbundle=$<TARGET_FILE_DIR:Korvel_LV2>"
+            -P "${CMAKE_CURRENT_LIST_DIR}/hosts/CheckBundles.cmake")
+set_tests_properties(hosts.lv2-exports hosts.vst3-bundle hosts.lv2-validate PROPERTIES LABELS hosts)

@@ -2,6 +2,7 @@
 #
 #     cmake -Dcheck=lv2-exports -Dnm=<nm> -Dbinary=<LV2 binary> -P CheckBundles.cmake
 #     cmake -Dcheck=vst3-bundle -Dnm=<nm> -Dbundle=<Korvel.vst3> -P CheckBundles.cmake
+#     cmake -Dcheck=lv2-validate -Dlv2_validate=<lv2_validate> -Dbundle=<Korvel.lv2> -P CheckBundles.cmake
 
 cmake_minimum_required(VERSION 3.22)
 
@@ -51,6 +52,23 @@ elseif(check STREQUAL "vst3-bundle")
             message(FATAL_ERROR "Korvel.so does not export ${entry}")
         endif()
     endforeach()
+elseif(check STREQUAL "lv2-validate")
+    file(GLOB data "${bundle}/*.ttl")
+    execute_process(COMMAND "${lv2_validate}" ${data}
+        OUTPUT_VARIABLE report
+        ERROR_VARIABLE report)
+
+    # The validator allows lv2:portProperty on ports only, but hosts read enumeration and
+    # toggled from the "choice" and "link" parameters too, so those three statements stay.
+    set(kept "error: Subject not in domain <http://lv2plug.in/ns/lv2core#Port>\n[ \t]+urn:korvel:korvel:(choice|link)\n[ \t]+http://lv2plug.in/ns/lv2core#portProperty\n")
+    string(REGEX MATCHALL "error: " errors "${report}")
+    string(REGEX MATCHALL "${kept}" kept_errors "${report}")
+    list(LENGTH errors error_count)
+    list(LENGTH kept_errors kept_count)
+
+    if(NOT report MATCHES "Found [0-9]+ errors? among" OR NOT error_count EQUAL 3 OR NOT kept_count EQUAL 3)
+        message(FATAL_ERROR "lv2_validate (packages lv2-dev and sordi) must report only the three lv2:portProperty errors:\n${report}")
+    endif()
 else()
-    message(FATAL_ERROR "unknown check '${check}': use lv2-exports or vst3-bundle")
+    message(FATAL_ERROR "unknown check '${check}': use lv2-exports, vst3-bundle or lv2-validate")
 endif()

@@ -6,17 +6,23 @@ JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wzero-as-null-pointer-constant", "-Wsign-
 #include <lilv/lilv.h>
 #include <lv2/atom/atom.h>
 #include <lv2/midi/midi.h>
+#include <lv2/options/options.h>
 #include <lv2/patch/patch.h>
 #include <lv2/presets/presets.h>
+#include <lv2/ui/ui.h>
 JUCE_END_IGNORE_WARNINGS_GCC_LIKE
 
 #include <map>
+#include <string>
 
 using namespace korvel::hosts;
 
 namespace
 {
 constexpr auto pluginUri = "urn:korvel:korvel";
+constexpr auto doapLicense = "http://usefulinc.com/ns/doap#license";
+constexpr auto doapProject = "http://usefulinc.com/ns/doap#Project";
+constexpr auto rdfType = "http://www.w3.org/1999/02/22-rdf-syntax-ns#type";
 constexpr auto rdfsLabel = "http://www.w3.org/2000/01/rdf-schema#label";
 constexpr auto rdfsRange = "http://www.w3.org/2000/01/rdf-schema#range";
 constexpr auto rdfValue = "http://www.w3.org/1999/02/22-rdf-syntax-ns#value";
@@ -82,6 +88,8 @@ protected:
             const auto label = get (point, rdfsLabel);
             const auto value = get (point, rdfValue);
 
+            EXPECT_TRUE (value != nullptr && lilv_node_is_float (value.get())) << "scale point of " << lilv_node_as_string (property);
+
             if (label != nullptr && value != nullptr)
                 points.emplace (lilv_node_as_float (value.get()), lilv_node_as_string (label.get()));
         }
@@ -93,8 +101,10 @@ protected:
     const LilvPlugin* plugin = nullptr;
 };
 
+// Every parameter's range is atom:Float: an integer literal is not a float to strict readers.
 float asFloat (const Node& node)
 {
+    EXPECT_TRUE (node != nullptr && lilv_node_is_float (node.get()));
     return node != nullptr ? lilv_node_as_float (node.get()) : std::numeric_limits<float>::quiet_NaN();
 }
 } // namespace
@@ -162,6 +172,57 @@ TEST_F (Lv2Metadata, OffersOneProgramNamedUntitled)
     const auto label = get (preset, rdfsLabel);
     ASSERT_NE (label, nullptr);
     EXPECT_STREQ (lilv_node_as_string (label.get()), "Untitled");
+
+    // A host reads the preset as a state holding one property, the program, for the plug-in.
+    std::map<std::string, LV2_URID> urids;
+    LV2_URID_Map map { &urids, [] (LV2_URID_Map_Handle handle, const char* text)
+                       {
+                           auto& known = *static_cast<std::map<std::string, LV2_URID>*> (handle);
+                           return known.emplace (text, static_cast<LV2_URID> (known.size() + 1)).first->second;
+                       } };
+    const std::unique_ptr<LilvState, decltype (&lilv_state_free)> state (lilv_state_new_from_world (world.get(), &map, preset),
+                                                                         &lilv_state_free);
+    ASSERT_NE (state, nullptr);
+    EXPECT_EQ (lilv_state_get_num_properties (state.get()), 1u);
+}
+
+TEST_F (Lv2Metadata, IsADistortionUnderTheGplWithNoAuthorDataInsideTheBundle)
+{
+    ASSERT_NE (plugin, nullptr);
+    const auto* pluginNode = lilv_plugin_get_uri (plugin);
+
+    EXPECT_TRUE (has (pluginNode, rdfType, LV2_CORE__DistortionPlugin));
+    EXPECT_TRUE (has (pluginNode, rdfType, doapProject));
+
+    const juce::String bundle = lilv_node_as_uri (lilv_plugin_get_bundle_uri (plugin));
+    const Node authorFields[] { { lilv_plugin_get_author_name (plugin), &lilv_node_free },
+                                { lilv_plugin_get_author_email (plugin), &lilv_node_free },
+                                { lilv_plugin_get_author_homepage (plugin), &lilv_node_free } };
+
+    for (const auto& field : authorFields)
+    {
+        const juce::String text = field != nullptr ? lilv_node_as_string (field.get()) : "";
+        EXPECT_FALSE (text.startsWith (bundle)) << text;
+    }
+
+    const auto license = get (pluginNode, doapLicense);
+    ASSERT_NE (license, nullptr);
+    EXPECT_STREQ (lilv_node_as_string (license.get()), "http://spdx.org/licenses/GPL-3.0-only");
+}
+
+// The editor resizes, so the UI must not claim the feature that says it cannot.
+TEST_F (Lv2Metadata, DescribesAResizableUi)
+{
+    ASSERT_NE (plugin, nullptr);
+
+    const auto ui = uri (juce::String (pluginUri) + ":UI");
+    lilv_world_load_resource (world.get(), ui.get());
+
+    EXPECT_TRUE (has (ui.get(), LV2_CORE__optionalFeature, LV2_UI__resize));
+    EXPECT_FALSE (has (ui.get(), LV2_CORE__optionalFeature, LV2_OPTIONS__interface));
+
+    for (const auto* predicate : { LV2_CORE__requiredFeature, LV2_CORE__optionalFeature, LV2_CORE__extensionData })
+        EXPECT_FALSE (has (ui.get(), predicate, LV2_UI__noUserResize)) << predicate;
 }
 
 TEST_F (Lv2Metadata, DeclaresAStereoPairAndNoMidi)
