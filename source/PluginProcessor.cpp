@@ -162,7 +162,10 @@ KorvelAudioProcessor::KorvelAudioProcessor()
 
 KorvelAudioProcessor::~KorvelAudioProcessor()
 {
-    teardownLock = std::make_unique<juce::MessageManagerLock>();
+    // Without a message manager there is no message thread to race with, and the framework's
+    // lock would retry for ever.
+    if (juce::MessageManager::getInstanceWithoutCreating() != nullptr)
+        teardownLock = std::make_unique<juce::MessageManagerLock>();
 }
 
 juce::AudioProcessorValueTreeState::ParameterLayout KorvelAudioProcessor::createParameterLayout()

@@ -100,7 +100,9 @@ private:
 
     // Held from the destructor's start until apvts and the gain mirror are gone: an LV2 host
     // destroys the plug-in on its own thread while the plug-in's message thread may be inside
-    // the parameter flush timer or the mirror.
+    // the parameter flush timer or the mirror. Where a message manager exists but its loop
+    // never answers, the destructor waits: the framework's timer runs that flush with no lock
+    // of its own, so a silent loop cannot be told from one still inside the flush.
     std::unique_ptr<juce::MessageManagerLock> teardownLock;
 
 public:
