@@ -81,9 +81,8 @@ function(korvel_plain_scale_points statement result)
 endfunction()
 
 # Visits the parameters' statements (each closed by a blank line) in the text of dsp.ttl.
-# Semicolons fill turtle text and would split CMake arguments, so they are parked meanwhile.
 function(korvel_mend_parameters text_variable)
-    string(REPLACE ";" "<semicolon>" rest "${${text_variable}}")
+    set(rest "${${text_variable}}")
     set(text "")
 
     while(NOT rest STREQUAL "")
@@ -110,30 +109,24 @@ function(korvel_mend_parameters text_variable)
         string(APPEND text "${statement}")
     endwhile()
 
-    string(REPLACE "<semicolon>" ";" text "${text}")
     set(${text_variable} "${text}" PARENT_SCOPE)
 endfunction()
 
-# Replaces the one occurrence of `from` by `to`. A text that holds `to` already, or that lacks
-# a `from` that was to be removed, was mended before; any other text is not what the
-# generator writes, and the build stops rather than ship it unmended.
+# Replaces the one occurrence of `from` by `to`. A text that holds `to` already was mended
+# before; any other text is not what the generator writes, and the build stops rather than
+# ship it unmended.
 function(korvel_replace_once file text_variable from to)
     set(text "${${text_variable}}")
+    string(FIND "${text}" "${to}" mended)
 
-    if(NOT to STREQUAL "")
-        string(FIND "${text}" "${to}" mended)
-
-        if(NOT mended EQUAL -1)
-            return()
-        endif()
+    if(NOT mended EQUAL -1)
+        return()
     endif()
 
     string(FIND "${text}" "${from}" first)
     string(FIND "${text}" "${from}" last REVERSE)
 
-    if(first EQUAL -1 AND to STREQUAL "")
-        return()
-    elseif(first EQUAL -1 OR NOT first EQUAL last)
+    if(first EQUAL -1 OR NOT first EQUAL last)
         message(FATAL_ERROR "${file}: expected one\n${from}")
     endif()
 
@@ -151,9 +144,13 @@ function(korvel_mend_file name)
         korvel_replace_once("${file}" text
             "\ta lv2:Plugin ;\n"
             "\ta lv2:Plugin , lv2:DistortionPlugin , doap:Project ;\n\tdoap:license ${license} ;\n")
-        korvel_replace_once("${file}" text "\t\tfoaf:homepage <> ;\n\t\tfoaf:mbox <> ;\n" "")
+        korvel_replace_once("${file}" text
+            "\t\tfoaf:name \"Korvel\" ;\n\t\tfoaf:homepage <> ;\n\t\tfoaf:mbox <> ;\n\t] ;\n"
+            "\t\tfoaf:name \"Korvel\" ;\n\t] ;\n")
     elseif(name STREQUAL "ui.ttl")
-        korvel_replace_once("${file}" text "\t\tui:noUserResize ,\n" "")
+        korvel_replace_once("${file}" text
+            "\t\topts:interface ,\n\t\tui:noUserResize ,\n\t\tui:resize ;\n"
+            "\t\topts:interface ,\n\t\tui:resize ;\n")
         korvel_replace_once("${file}" text
             "\tlv2:optionalFeature\n\t\tui:resize ,\n\t\topts:interface ,\n\t\topts:options ;\n"
             "\tlv2:optionalFeature\n\t\tui:resize ,\n\t\topts:options ;\n")

@@ -60,6 +60,7 @@ elseif(check STREQUAL "lv2-validate")
 
     # The validator allows lv2:portProperty on ports only, but hosts read enumeration and
     # toggled from the "choice" and "link" parameters too, so those three statements stay.
+    # Integer literals and author data inside the bundle pass it; the lilv tests catch those.
     set(kept "error: Subject not in domain <http://lv2plug.in/ns/lv2core#Port>\n[ \t]+urn:korvel:korvel:(choice|link)\n[ \t]+http://lv2plug.in/ns/lv2core#portProperty\n")
     string(REGEX MATCHALL "error: " errors "${report}")
     string(REGEX MATCHALL "${kept}" kept_errors "${report}")

@@ -1,14 +1,17 @@
+#include "MessageLoop.h"
 #include "PluginProcessor.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <future>
 #include <thread>
 
 // Batch tools and hosts may create processors without ever starting a JUCE message manager;
-// a processor must still go away when they are done with it. This program starts none.
+// a processor must still go away when they are done with it. This program starts none but
+// for the one test that needs it.
 namespace
 {
 // Ends the program when the step hangs, so that the suite fails instead of stalling.
@@ -34,14 +37,27 @@ TEST (Teardown, ReturnsWhereNoMessageManagerExists)
 {
     ASSERT_EQ (juce::MessageManager::getInstanceWithoutCreating(), nullptr);
 
-    expectReturns ("destruction on the main thread", [] { KorvelAudioProcessor processor; });
-
-    expectReturns ("destruction on a second thread", []
-                   {
-                       auto processor = std::make_unique<KorvelAudioProcessor>();
-                       std::thread ([&processor] { processor.reset(); }).join();
-                   });
+    expectReturns ("destruction without a message manager", [] { KorvelAudioProcessor processor; });
 
     // The framework's timer thread goes as it would at a shutdown, which nothing here calls.
     juce::DeletedAtShutdown::deleteAll();
+}
+
+// A host may destroy the plug-in on its own thread while the message thread is inside the
+// parameter flush or the gain mirror, so destruction waits until that thread answers.
+TEST (Teardown, WaitsForTheMessageThreadWhereOneExists)
+{
+    const juce::ScopedJuceInitialiser_GUI juce;
+
+    expectReturns ("destruction on a second thread while the message loop runs", []
+                   {
+                       auto processor = std::make_unique<KorvelAudioProcessor>();
+                       std::atomic<bool> destroyed { false };
+                       std::thread host ([&] { processor.reset(); destroyed = true; });
+
+                       std::this_thread::sleep_for (std::chrono::milliseconds (100));
+                       EXPECT_FALSE (destroyed);
+                       korvel::test::runMessageLoopUntil ([&] { return destroyed.load(); });
+                       host.join();
+                   });
 }
